@@ -15,6 +15,10 @@ bool IsWindowsVersionAtLeast(const char* required);
 
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// A child control of parent, given hfontMain.
+HWND CreateControl(HWND parent, const char* className, const char* text, DWORD style, int x, int y, int width,
+                   int height, int id);
+
 // The screens (fresh-install and maintenance), called by MainWndProc.
 LRESULT OnCreate(HWND hwnd);
 LRESULT OnCommand(HWND hwnd, WPARAM wParam);
