@@ -20,8 +20,8 @@ namespace {
 PackageEntry packageEntry;
 int packagePosition = 0;
 char chPackagePosition[12];
-char chPackageVersion[30];
-char chPackageDate[30];
+char chPackageVersion[PackageSetTextCapacity];
+char chPackageDate[PackageSetTextCapacity];
 
 // "C:\..." or "\\server\share...": anything else would be written relative
 // to whatever the working directory happens to be.

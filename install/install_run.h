@@ -12,4 +12,7 @@ struct PackageEntry {
   char date[20];
 };
 
+// Capacity of the package set's [PACKAGE] "version" and "date".
+inline constexpr int PackageSetTextCapacity = 30;
+
 DWORD WINAPI InstallThread(LPVOID);
