@@ -211,7 +211,7 @@ bool AnswerMessageBox(HWND box, int buttonId);
 // Compares the pixels of the box's icon on the screen with the system's
 // warning, error, question and information icons. Retries until the box has
 // been painted, within the bound.
-BoxIcon IdentifyIcon(HWND box, int timeoutMs = 3000);
+BoxIcon IdentifyIcon(HWND box, int timeoutMs = 10000);
 
 // --------------------------------------------------------------- screenshot
 
