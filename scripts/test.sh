@@ -22,7 +22,6 @@ fi
 echo "test: this kernel runs no 32-bit programs; building the 32-bit setup, testing a 64-bit build under 64-bit Wine"
 cmake --preset mingw-x86 -DHOLLOWBRANCH_BUILD_TESTS=OFF &&
   cmake --build --preset mingw-x86 -j2 || exit 1
-cmake -S . -B build/mingw-x64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DHOLLOWBRANCH_TEST_PORT="$port" &&
-  cmake --build build/mingw-x64 -j2 || exit 1
-ctest --test-dir build/mingw-x64 --output-on-failure --no-tests=error -j1
+cmake --preset mingw-x64 -DHOLLOWBRANCH_TEST_PORT="$port" &&
+  cmake --build --preset mingw-x64 -j2 || exit 1
+ctest --preset mingw-x64
