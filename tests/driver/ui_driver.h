@@ -218,5 +218,8 @@ BoxIcon IdentifyIcon(HWND box, int timeoutMs = 10000);
 // The whole X screen as a PNG through ImageMagick's import (a Linux program
 // started by Wine). The path is a Windows path on a drive that Wine maps.
 bool SaveScreenshot(const std::string& pngPath, std::string* failure = nullptr);
+// Only the window's outer rectangle (with whatever covers it, an open
+// drop-down list included), cut from the screen the same way.
+bool SaveWindowScreenshot(HWND hwnd, const std::string& pngPath, std::string* failure = nullptr);
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 // Linux side: Wine starts Linux programs given by their Unix path.
 #include "ui_driver.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace ui {
@@ -41,9 +42,8 @@ bool EndsWithPngTrailer(const std::string& path) {
     return complete;
 }
 
-}  // namespace
-
-bool SaveScreenshot(const std::string& pngPath, std::string* failure) {
+// import's arguments after the display: what to take and how to cut it.
+bool Capture(const std::string& pngPath, const std::string& what, std::string* failure) {
     auto fail = [&](const std::string& why) {
         if (failure) *failure = "screenshot " + pngPath + ": " + why;
         return false;
@@ -55,7 +55,7 @@ bool SaveScreenshot(const std::string& pngPath, std::string* failure) {
     DeleteFileA(pngPath.c_str());
 
     ExitOutcome run = RunToEnd("start.exe /wait /unix /usr/bin/import -display " + std::string(display) +
-                                   " -window root \"" + unixPath + "\"",
+                                   " " + what + " \"" + unixPath + "\"",
                                ScreenshotTimeoutMs);
     if (!run) return fail(run.failure);
     // start.exe neither waits for a Linux program nor passes on its exit
@@ -64,6 +64,25 @@ bool SaveScreenshot(const std::string& pngPath, std::string* failure) {
                                     "import to write a complete PNG");
     if (!written) return fail(written.failure);
     return true;
+}
+
+}  // namespace
+
+bool SaveScreenshot(const std::string& pngPath, std::string* failure) {
+    return Capture(pngPath, "-window root", failure);
+}
+
+bool SaveWindowScreenshot(HWND hwnd, const std::string& pngPath, std::string* failure) {
+    RECT r = WindowRect(hwnd);
+    if (Width(r) <= 0 || Height(r) <= 0) {
+        if (failure) *failure = "screenshot " + pngPath + ": " + Describe(hwnd) + " has no area on the screen";
+        return false;
+    }
+    // The screen's edges clip the cut; +repage drops the offset it keeps.
+    char crop[96];
+    snprintf(crop, sizeof(crop), "-window root -crop %dx%d%+d%+d +repage", Width(r), Height(r),
+             static_cast<int>(r.left), static_cast<int>(r.top));
+    return Capture(pngPath, crop, failure);
 }
 
 }  // namespace ui
