@@ -22,6 +22,8 @@ fi
 echo "test: this kernel runs no 32-bit programs; building the 32-bit setup, testing a 64-bit build under 64-bit Wine"
 cmake --preset mingw-x86 -DHOLLOWBRANCH_BUILD_TESTS=OFF &&
   cmake --build --preset mingw-x86 -j2 || exit 1
+python3 tests/product/check_product_exe.py build/mingw-x86/hollowbranch-setup.exe res/hollowbranch-setup.manifest \
+  --machine i386 || exit 1
 cmake --preset mingw-x64 -DHOLLOWBRANCH_TEST_PORT="$port" &&
   cmake --build --preset mingw-x64 -j2 || exit 1
 ctest --preset mingw-x64
