@@ -17,6 +17,7 @@ packages=(
   openssl
   python3
   imagemagick
+  nginx                       # serves the sample release for the run command
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #
 #   update-server.sh start <state-dir> <port> <doc-root>
 #   update-server.sh stop  <state-dir>
+#   update-server.sh port-free <port>   (exit 0 when nothing listens there)
 #
 # start makes <state-dir>/certs if needed (ca.pem, ca.der for Windows, and a
 # server certificate for DNS:localhost and IP:127.0.0.1, all kept while they
@@ -144,5 +145,9 @@ case ${1:-} in
     [ $# -eq 2 ] || die "usage: update-server.sh stop <state-dir>"
     stop_server "$(realpath -m "$2")"
     ;;
-  *) die "usage: update-server.sh start <state-dir> <port> <doc-root> | stop <state-dir>" ;;
+  port-free)
+    [ $# -eq 2 ] || die "usage: update-server.sh port-free <port>"
+    port_is_free "$2"
+    ;;
+  *) die "usage: update-server.sh start <state-dir> <port> <doc-root> | stop <state-dir> | port-free <port>" ;;
 esac

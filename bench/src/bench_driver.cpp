@@ -2,19 +2,24 @@
 //
 //   hb-bench startup <exe> <class> <title>
 //       process start to its main window visible; the program is then ended.
-//   hb-bench install <setup.exe> <tag> [poll-ms]
+//   hb-bench install <setup.exe> [poll-ms]
 //       chooses the first language, then Install click to the closing
 //       question; answers No.
-//   hb-bench uninstall <setup.exe> <tag>
+//   hb-bench uninstall <setup.exe>
 //       on the maintenance screen: Yes to the removal question until the
 //       success message appears; answers OK.
+//   hb-bench hold
+//       stays until it is ended. Wine ends its desktop and services a moment
+//       after the last program of a prefix has ended, and starting them again
+//       takes seconds; while this runs, every start finds them up, as on
+//       Windows.
 //
-// The setup is started with HB_BENCH_TAG=<tag> in its environment so that
-// the Linux side can find its process. Results are key=value lines.
+// Results are key=value lines.
 #include <windows.h>
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -51,12 +56,6 @@ long long PeakWorkingSet(DWORD processId) {
   const BOOL ok = GetProcessMemoryInfo(process, &counters, sizeof counters);
   CloseHandle(process);
   return ok ? static_cast<long long>(counters.PeakWorkingSetSize) : -1;
-}
-
-ui::StartOutcome StartTagged(const std::string& exe, const std::string& tag) {
-  ui::StartOptions options;
-  options.env.push_back({"HB_BENCH_TAG", tag});
-  return ui::StartProgram(exe, options);
 }
 
 // Visible message boxes of the process that are not in `seen`.
@@ -111,8 +110,8 @@ int Startup(const std::string& exe, const std::string& className, const std::str
   return 0;
 }
 
-int Install(const std::string& setupExe, const std::string& tag, int pollMs) {
-  ui::StartOutcome started = StartTagged(setupExe, tag);
+int Install(const std::string& setupExe, int pollMs) {
+  ui::StartOutcome started = ui::StartProgram(setupExe);
   if (!started) return bench::Fail(started.failure);
   ui::Process& setup = started.process;
   const ui::FoundWindow main = ui::WaitForWindow(setup, ui::WindowQuery{SetupName, SetupName, true}, WindowWaitMs);
@@ -154,8 +153,8 @@ int Install(const std::string& setupExe, const std::string& tag, int pollMs) {
   return EndSetup(setup, question, IDNO);
 }
 
-int Uninstall(const std::string& setupExe, const std::string& tag) {
-  ui::StartOutcome started = StartTagged(setupExe, tag);
+int Uninstall(const std::string& setupExe) {
+  ui::StartOutcome started = ui::StartProgram(setupExe);
   if (!started) return bench::Fail(started.failure);
   ui::Process& setup = started.process;
   const ui::FoundWindow main = ui::WaitForWindow(setup, ui::WindowQuery{SetupName, SetupName, true}, WindowWaitMs);
@@ -183,13 +182,18 @@ int Uninstall(const std::string& setupExe, const std::string& tag) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 4 && args[0] == "startup") return Startup(args[1], args[2], args[3]);
-  if ((args.size() == 3 || args.size() == 4) && args[0] == "install") {
-    return Install(args[1], args[2], args.size() == 4 ? std::atoi(args[3].c_str()) : 20);
+  if ((args.size() == 2 || args.size() == 3) && args[0] == "install") {
+    return Install(args[1], args.size() == 3 ? std::atoi(args[2].c_str()) : 20);
   }
-  if (args.size() == 3 && args[0] == "uninstall") return Uninstall(args[1], args[2]);
+  if (args.size() == 2 && args[0] == "uninstall") return Uninstall(args[1]);
+  if (args.size() == 1 && args[0] == "hold") {
+    Sleep(INFINITE);
+    return 0;
+  }
   std::fprintf(stderr,
                "usage: hb-bench startup <exe> <class> <title>\n"
-               "       hb-bench install <setup.exe> <tag> [poll-ms]\n"
-               "       hb-bench uninstall <setup.exe> <tag>\n");
+               "       hb-bench install <setup.exe> [poll-ms]\n"
+               "       hb-bench uninstall <setup.exe>\n"
+               "       hb-bench hold\n");
   return 2;
 }

@@ -261,4 +261,25 @@ TEST(DriverScreenshot, WritesAPngOfTheScreen) {
     EXPECT_EQ(memcmp(head, signature, sizeof(head)), 0) << "the file starts with the PNG signature";
 }
 
+TEST_F(DriverTargetWindow, WindowScreenshotIsCutToTheWindow) {
+    std::string png = TempPath("hb-driver-window.png");
+    std::string failure;
+    ASSERT_TRUE(ui::SaveWindowScreenshot(window, png, &failure)) << failure;
+    // The IHDR chunk follows the signature: length, "IHDR", then width and
+    // height as big-endian 32-bit numbers.
+    FILE* f = fopen(png.c_str(), "rb");
+    ASSERT_TRUE(f);
+    unsigned char head[24] = {};
+    size_t got = fread(head, 1, sizeof(head), f);
+    fclose(f);
+    DeleteFileA(png.c_str());
+    ASSERT_EQ(got, sizeof(head));
+    auto number = [&](int at) {
+        return static_cast<int>((head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3]);
+    };
+    RECT r = ui::WindowRect(window);
+    EXPECT_EQ(number(16), ui::Width(r)) << "the picture is as wide as the window";
+    EXPECT_EQ(number(20), ui::Height(r)) << "and as high";
+}
+
 }  // namespace

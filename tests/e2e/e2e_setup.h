@@ -200,7 +200,7 @@ protected:
     // Starts the setup and waits for its main window; fails the test when
     // either does not happen.
     HWND StartSetupWindow(const ui::StartOptions& options = {});
-    ui::Process& Setup() { return setups_.back(); }
+    ui::Process& SetupProcess() { return setups_.back(); }
     // The whole installation from a fresh screen with the languages offered:
     // choose item, Install, the progress screen, the closing question in
     // that language answered with answer. Returns with the setup ended.
