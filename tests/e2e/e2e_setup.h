@@ -130,6 +130,7 @@ std::string Placement(int x, int y, int width, int height);
 // The state of the fresh-install screen while the manifests are fetched,
 // read in an order that makes it consistent: the controls first, the status
 // text last, so a status of "Please wait ..." means the fill had not begun.
+// Waits for the fresh screen to be built first (after Repair, for one).
 struct FetchSnapshot {
     bool seen = false;
     bool cancelEnabled = false;
@@ -138,7 +139,7 @@ struct FetchSnapshot {
     int languageItems = -1;
     std::string installText;
     std::string cancelText;
-    bool boxShown = false;  // a message box of the setup was up meanwhile
+    bool boxShown = false;  // a message box of the setup was up while waiting
 };
 FetchSnapshot WaitForFetchSnapshot(const ui::Process& setup, HWND main, int timeoutMs);
 
