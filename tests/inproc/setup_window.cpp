@@ -20,9 +20,12 @@ const int ProgressListId = 40;
 std::mutex recordLock;
 std::vector<std::string> timeline;
 int closeRequests = 0;
+std::vector<DWORD> destroyTicks;
+std::vector<ProgressLine> progressLines;
 std::function<void(const char*)> statusObserver;
 bool ending = false;
 WNDPROC statusBarProc = nullptr;
+WNDPROC progressListProc = nullptr;
 
 void Record(const std::string& event) {
   std::lock_guard<std::mutex> hold(recordLock);
@@ -59,6 +62,15 @@ LRESULT CALLBACK StatusBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   return CallWindowProcA(statusBarProc, hwnd, msg, wParam, lParam);
 }
 
+// Sees every line a worker adds, when it adds it.
+LRESULT CALLBACK ProgressListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == LB_ADDSTRING && lParam != 0) {
+    std::lock_guard<std::mutex> hold(recordLock);
+    progressLines.push_back({reinterpret_cast<const char*>(lParam), GetTickCount()});
+  }
+  return CallWindowProcA(progressListProc, hwnd, msg, wParam, lParam);
+}
+
 LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CLOSE: {
@@ -68,7 +80,11 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_DESTROY:
-      if (!ending) Record("WM_DESTROY");
+      if (!ending) {
+        std::lock_guard<std::mutex> hold(recordLock);
+        destroyTicks.push_back(GetTickCount());
+        timeline.push_back("WM_DESTROY");
+      }
       return 0;
     case WM_FIXTURE_END:
       ending = true;
@@ -91,18 +107,24 @@ std::string WindowText(HWND hwnd) {
   return text;
 }
 
-bool Shown(HWND hwnd) { return hwnd != nullptr && (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool IsShown(HWND hwnd) { return hwnd != nullptr && (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 ShownBox ReadBox(HWND box) {
   ShownBox seen;
+  seen.tick = GetTickCount();
   seen.caption = WindowText(box);
   char text[2048] = "";
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
   seen.text = text;
   for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
-    if (Shown(GetDlgItem(box, id))) seen.buttons.push_back(id);
+    if (IsShown(GetDlgItem(box, id))) seen.buttons.push_back(id);
   }
   seen.ownedByMain = hwndMain != nullptr && GetWindow(box, GW_OWNER) == hwndMain;
+  // The icon's static: 0x14 on Windows, 0x440 in Wine.
+  for (int iconId : {0x14, 0x440}) {
+    HWND icon = GetDlgItem(box, iconId);
+    if (IsShown(icon) && SendMessageA(icon, STM_GETICON, 0, 0) != 0) seen.showsIcon = true;
+  }
   return seen;
 }
 
@@ -122,6 +144,8 @@ SetupWindow::SetupWindow() {
     std::lock_guard<std::mutex> hold(recordLock);
     timeline.clear();
     closeRequests = 0;
+    destroyTicks.clear();
+    progressLines.clear();
     statusObserver = nullptr;
     ending = false;
   }
@@ -168,6 +192,8 @@ DWORD WINAPI SetupWindow::UiThread(LPVOID self) {
   hwndInstallButton = MakeChild("Button", "Install", WS_VISIBLE | BS_PUSHBUTTON | WS_DISABLED, IDC_INSTALL, 60);
   hwndCancelButton = MakeChild("Button", "Cancel", WS_VISIBLE | BS_PUSHBUTTON, IDC_CANCEL, 100);
   hwndProgressList = MakeChild("ListBox", "", WS_VSCROLL, ProgressListId, 140);
+  progressListProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(hwndProgressList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProgressListProc)));
   SetEvent(static_cast<SetupWindow*>(self)->ready_);
 
   MSG msg;
@@ -249,6 +275,16 @@ int SetupWindow::CloseRequests() const {
   return closeRequests;
 }
 
+std::vector<DWORD> SetupWindow::DestroyTicks() const {
+  std::lock_guard<std::mutex> hold(recordLock);
+  return destroyTicks;
+}
+
+std::vector<ProgressLine> SetupWindow::ProgressLines() const {
+  std::lock_guard<std::mutex> hold(recordLock);
+  return progressLines;
+}
+
 void SetupWindow::OnStatusText(std::function<void(const char*)> observer) {
   std::lock_guard<std::mutex> hold(recordLock);
   statusObserver = std::move(observer);
@@ -283,7 +319,24 @@ void SetupWindow::SelectLanguage(int index) {
   SendMessageA(hwndLanguageCombo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
+std::vector<std::string> SetupWindow::ProgressItems() const {
+  std::vector<std::string> items;
+  const LRESULT count = SendMessageA(hwndProgressList, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    const LRESULT length = SendMessageA(hwndProgressList, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+    std::string item(static_cast<size_t>(length < 0 ? 0 : length) + 1, '\0');
+    if (length >= 0) {
+      SendMessageA(hwndProgressList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item[0]));
+    }
+    item.resize(static_cast<size_t>(length < 0 ? 0 : length));
+    items.push_back(item);
+  }
+  return items;
+}
+
 bool SetupWindow::Enabled(HWND control) { return IsWindowEnabled(control) != FALSE; }
+
+bool SetupWindow::Shown(HWND control) { return IsShown(control); }
 
 void SetupWindow::EnableControls() {
   for (HWND control : {hwndInstallButton, hwndCancelButton, hwndLanguageCombo}) EnableWindow(control, TRUE);

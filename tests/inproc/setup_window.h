@@ -15,7 +15,10 @@
 // What the window sees is recorded in order: part 0 of the status bar being
 // set, WM_CLOSE and WM_DESTROY sent to the main window (recorded, not acted
 // on: the window stays so the test can still read its controls), and the
-// message boxes of workers. One fixture at a time per process.
+// message boxes of workers. Apart from that, every line added to the progress
+// list (LB_ADDSTRING) is kept with the time it arrived. Messages to the child
+// controls take their normal course: WM_CLOSE destroys a button or the
+// language box. One fixture at a time per process.
 #include <windows.h>
 
 #include <functional>
@@ -29,6 +32,13 @@ struct ShownBox {
   std::string text;
   std::vector<int> buttons;  // the shown ones among IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO
   bool ownedByMain = false;  // its owner is hwndMain
+  bool showsIcon = false;    // its icon static holds an icon
+  DWORD tick = 0;            // GetTickCount when the box was first seen
+};
+
+struct ProgressLine {
+  std::string text;
+  DWORD tick;  // GetTickCount when LB_ADDSTRING reached the list
 };
 
 struct WorkerResult {
@@ -57,6 +67,10 @@ class SetupWindow {
   std::vector<std::string> Timeline() const;
   void ClearTimeline();
   int CloseRequests() const;
+  // When each WM_DESTROY reached the main window, in order.
+  std::vector<DWORD> DestroyTicks() const;
+  // The lines added to the progress list since the fixture was made.
+  std::vector<ProgressLine> ProgressLines() const;
   // Called on the user-interface thread whenever part 0 of the status bar is
   // set (nullptr for a null text), before the status bar shows it.
   void OnStatusText(std::function<void(const char*)> observer);
@@ -66,7 +80,11 @@ class SetupWindow {
   std::vector<std::string> LanguageItems() const;
   int LanguageSelection() const;  // CB_GETCURSEL: -1 for none
   void SelectLanguage(int index);  // CB_SETCURSEL
+  std::vector<std::string> ProgressItems() const;  // what the progress list holds
   static bool Enabled(HWND control);
+  // WS_VISIBLE in its own style: the main window stays hidden, so
+  // IsWindowVisible would say no for every control.
+  static bool Shown(HWND control);
   void EnableControls();  // Install, Cancel and the language box
 
  private:

@@ -4,6 +4,7 @@
 // question and the end of the setup.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -11,8 +12,10 @@
 
 #include "files/file_primitives.h"
 #include "files/paths.h"
+#include "install/install_run.h"
 #include "install_checks.h"
-#include "install_screen.h"
+#include "lang/language_catalogue.h"
+#include "setup_window.h"
 #include "shell/shared_ui.h"
 #include "test_support.h"
 
@@ -52,6 +55,85 @@ std::vector<std::string> PackageRequests() {
 
 bool SameText(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
+using hbinproc::ProgressLine;
+using hbinproc::SetupWindow;
+using hbinproc::ShownBox;
+
+// What one installation run left on the screen.
+struct RunRecord {
+  bool finished = false;                // the worker ended within the bound
+  std::vector<ProgressLine> lines;      // as LB_ADDSTRING reached the list, with the time
+  std::vector<std::string> listItems;   // what the progress list holds at the end
+  std::vector<ShownBox> boxes;
+  int destroyMessages = 0;  // WM_DESTROY received by the main window
+  DWORD destroyTick = 0;    // the last of them
+  bool installButtonGone = false, cancelButtonGone = false, languageBoxGone = false;
+  bool progressListShown = false;
+  std::string statusText;  // at the end of the run
+
+  std::vector<std::string> LineTexts() const {
+    std::vector<std::string> texts;
+    for (const ProgressLine& line : lines) texts.push_back(line.text);
+    return texts;
+  }
+  // The boxes whose caption is the setup's own: the closing question.
+  std::vector<ShownBox> BoxesCaptioned(const std::string& caption) const {
+    std::vector<ShownBox> matching;
+    for (const ShownBox& box : boxes) {
+      if (box.caption == caption) matching.push_back(box);
+    }
+    return matching;
+  }
+};
+
+// One language and the terminating row, as the language worker leaves them,
+// with that language chosen in the language box.
+void OfferOnlyEnglish(const std::string& languageFileUrl) {
+  LanguageEntry& english = languageTable[0];
+  english = LanguageEntry{};
+  snprintf(english.section, sizeof english.section, "english");
+  snprintf(english.listname, sizeof english.listname, "English");
+  snprintf(english.showname, sizeof english.showname, "English");
+  snprintf(english.netlink, sizeof english.netlink, "%s", languageFileUrl.c_str());
+  snprintf(english.filename, sizeof english.filename, "English.lng");
+  snprintf(english.localPath, sizeof english.localPath, "%s\\English.lng", LangDir);
+  languageTable[1] = LanguageEntry{};
+  snprintf(languageTable[1].section, sizeof languageTable[1].section, "0");
+  languageCount = 2;
+  SendMessageA(hwndLanguageCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(LanguagePrompt));
+  SendMessageA(hwndLanguageCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("English"));
+  SendMessageA(hwndLanguageCombo, CB_SETCURSEL, 1, 0);
+}
+
+// Runs InstallThread against a fresh main window and plays the user until it
+// ends: the closing question gets questionAnswer (IDYES or IDNO), every other
+// box its first button.
+RunRecord RunInstallThread(int questionAnswer, DWORD boundMs) {
+  SetupWindow window;
+  // The user has chosen a language and pressed Install.
+  window.EnableControls();
+  OfferOnlyEnglish(ServerUrl("lang/English.lng"));
+  const hbinproc::WorkerResult result = window.RunWorker([] { InstallThread(nullptr); }, boundMs,
+                                                         [questionAnswer](const ShownBox& box) {
+                                                           if (box.caption == SetupWindowName) return questionAnswer;
+                                                           return box.buttons.empty() ? IDOK : box.buttons.front();
+                                                         });
+  RunRecord record;
+  record.finished = result.ended;
+  record.boxes = result.boxes;
+  record.lines = window.ProgressLines();
+  record.listItems = window.ProgressItems();
+  const std::vector<DWORD> destroyTicks = window.DestroyTicks();
+  record.destroyMessages = static_cast<int>(destroyTicks.size());
+  record.destroyTick = destroyTicks.empty() ? 0 : destroyTicks.back();
+  record.installButtonGone = !IsWindow(hwndInstallButton);
+  record.cancelButtonGone = !IsWindow(hwndCancelButton);
+  record.languageBoxGone = !IsWindow(hwndLanguageCombo);
+  record.progressListShown = SetupWindow::Shown(hwndProgressList);
+  record.statusText = window.StatusText();
+  return record;
+}
+
 // Each test starts on a machine without the product, as the fresh-install
 // screen leaves it: the six directories made, the manifest fetched.
 class InstallRunTest : public ::testing::Test {
@@ -85,11 +167,7 @@ class InstallRunTest : public ::testing::Test {
     GetCurrentDirectoryA(MAX_PATH, previousDir);
     // Anything the run writes relative to the working directory shows here.
     SetCurrentDirectoryA(WorkingDir);
-    RunRecord record;
-    {
-      InstallScreen screen(ServerUrl("lang/English.lng"));
-      record = screen.Run(questionAnswer, RunBoundMs);
-    }
+    const RunRecord record = RunInstallThread(questionAnswer, RunBoundMs);
     SetCurrentDirectoryA(previousDir);
     return record;
   }
@@ -102,9 +180,9 @@ class InstallRunTest : public ::testing::Test {
 // The closing question: the chosen language's text under the setup's caption,
 // Yes and No, no icon, owned by the main window.
 void ExpectClosingQuestion(const RunRecord& run) {
-  const std::vector<SeenBox> questions = run.BoxesCaptioned(SetupWindowName);
+  const std::vector<ShownBox> questions = run.BoxesCaptioned(SetupWindowName);
   ASSERT_EQ(questions.size(), 1u) << "one closing question captioned \"" << SetupWindowName << "\"";
-  const SeenBox& question = questions.front();
+  const ShownBox& question = questions.front();
   EXPECT_EQ(question.text, Question) << "the text of SP#install_succeed in the chosen language file";
   EXPECT_EQ(question.buttons, (std::vector<int>{IDYES, IDNO})) << "MB_YESNO: Yes and No only";
   EXPECT_FALSE(question.showsIcon) << "the question has no icon";
@@ -112,12 +190,12 @@ void ExpectClosingQuestion(const RunRecord& run) {
 }
 
 void ExpectErrorBoxes(const RunRecord& run, size_t count) {
-  std::vector<SeenBox> errors;
-  for (const SeenBox& box : run.boxes) {
+  std::vector<ShownBox> errors;
+  for (const ShownBox& box : run.boxes) {
     if (box.caption != SetupWindowName) errors.push_back(box);
   }
   ASSERT_EQ(errors.size(), count) << "error boxes during the run";
-  for (const SeenBox& box : errors) {
+  for (const ShownBox& box : errors) {
     EXPECT_EQ(box.text, ErrorText);
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK}) << "the error box has OK only";
     EXPECT_TRUE(box.ownedByMain) << "the error box is owned by hwndMain";
@@ -133,13 +211,13 @@ void ExpectEndOfRun(const RunRecord& run) {
   EXPECT_TRUE(run.progressListShown) << "progress list shown";
   EXPECT_EQ(run.statusText, "") << "status bar emptied";
   EXPECT_EQ(run.destroyMessages, 1) << "WM_DESTROY sent to the main window once";
-  const std::vector<SeenBox> questions = run.BoxesCaptioned(SetupWindowName);
+  const std::vector<ShownBox> questions = run.BoxesCaptioned(SetupWindowName);
   if (!questions.empty()) {
     EXPECT_GE(run.destroyTick, questions.back().tick) << "WM_DESTROY comes after the closing question";
   }
 }
 
-const SeenLine* FindLine(const RunRecord& run, const std::string& text, size_t from = 0) {
+const ProgressLine* FindLine(const RunRecord& run, const std::string& text, size_t from = 0) {
   for (size_t i = from; i < run.lines.size(); ++i) {
     if (run.lines[i].text == text) return &run.lines[i];
   }
@@ -204,10 +282,10 @@ TEST_P(FullRunTest, InstallsEveryPackageThenOffersToStartTheProduct) {
   EXPECT_EQ(starts[0].Field("argc"), "1");
   EXPECT_TRUE(SameText(starts[0].Field("exe"), TempInstallerExe)) << "started as " << starts[0].Field("exe");
   EXPECT_EQ(starts[0].Field("show"), "0") << "started with SW_HIDE";
-  const SeenLine* installing = FindLine(run, "Installing...");
+  const ProgressLine* installing = FindLine(run, "Installing...");
   ASSERT_NE(installing, nullptr);
   const size_t afterInstalling = static_cast<size_t>(installing - run.lines.data()) + 1;
-  const SeenLine* installerSucceed = FindLine(run, "Succeed", afterInstalling);
+  const ProgressLine* installerSucceed = FindLine(run, "Succeed", afterInstalling);
   ASSERT_NE(installerSucceed, nullptr);
   EXPECT_LE(installing->tick, starts[0].Number("tick")) << "\"Installing...\" is shown before the start";
   EXPECT_GE(installerSucceed->tick, ends[0].Number("tick"))
@@ -225,7 +303,7 @@ TEST_P(FullRunTest, InstallsEveryPackageThenOffersToStartTheProduct) {
 
   ExpectErrorBoxes(run, 0);
   ExpectClosingQuestion(run);
-  const std::vector<SeenBox> questions = run.BoxesCaptioned(SetupWindowName);
+  const std::vector<ShownBox> questions = run.BoxesCaptioned(SetupWindowName);
   if (!questions.empty()) {
     EXPECT_GE(questions[0].tick - run.lines.back().tick, ShortcutPauseMs - 100)
         << "the question comes after the shortcut step and its pause";
@@ -391,7 +469,7 @@ TEST_F(InstallRunTest, WithoutUserProfileTheShortcutStepIsLeftOut) {
   EXPECT_EQ(Joined(DirectoryEntries("C:\\Desktop"), ", "), "") << "nothing put into a folder made up without a profile";
   RemoveTree("C:\\Desktop");
   ExpectClosingQuestion(run);
-  const std::vector<SeenBox> questions = run.BoxesCaptioned(SetupWindowName);
+  const std::vector<ShownBox> questions = run.BoxesCaptioned(SetupWindowName);
   if (!questions.empty()) {
     EXPECT_LT(questions[0].tick - run.lines.back().tick, 1000u) << "no shortcut pause before the question";
   }
