@@ -35,6 +35,9 @@ fi
 
 build=$root/build/bench
 bed=$build/bed
+# Nothing of a run goes into the real home directory, not even from the build.
+mkdir -p "$build/home" || exit 1
+export HOME=$build/home
 loader=/usr/lib/wine/wine64
 started=$SECONDS
 say() { echo "bench [$((SECONDS - started)) s]: $*"; }
@@ -54,6 +57,11 @@ fi
 # ----------------------------------------------------------------- build
 # The 64-bit programs are what runs here; the 32-bit setup is built only to
 # weigh it.
+# Two tiny programs linked like the 32-bit setup, to tell what its size is made of.
+size_reference() {
+  i686-w64-mingw32-g++-posix -O3 -s -static -static-libgcc -static-libstdc++ -mwindows \
+    "bench/src/size_reference_$1.cpp" -o "$build/x86/size-reference/$1.exe"
+}
 say "building (build/bench/x64, build/bench/x86)"
 {
   cmake -S bench -B "$build/x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
@@ -61,7 +69,9 @@ say "building (build/bench/x64, build/bench/x86)"
     cmake --build "$build/x64" -j2 &&
     cmake -S . -B "$build/x86" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DHOLLOWBRANCH_BUILD_TESTS=OFF &&
-    cmake --build "$build/x86" -j2 --target hollowbranch-setup
+    cmake --build "$build/x86" -j2 --target hollowbranch-setup &&
+    mkdir -p "$build/x86/size-reference" &&
+    size_reference plain && size_reference streams
 } >"$build.log" 2>&1 || { tail -n 30 "$build.log" >&2; die "the build failed, see $build.log"; }
 
 # ------------------------------------------------------------------- bed
@@ -157,7 +167,7 @@ fi
 say "measuring ($runs runs each)"
 python3 bench/bench.py measure --bed "$bed" --bin "$build/x64/bin" --port "$port" --runs "$runs" $quick \
   --setup "$build/x64/hollowbranch-setup.exe" --setup32 "$build/x86/hollowbranch-setup.exe" \
-  --cacert "$bed/server/certs/ca.pem" --wineserver "$wineserver" --display "$DISPLAY" --out "$out" \
+  --size-reference "$build/x86/size-reference" --cacert "$bed/server/certs/ca.pem" --wineserver "$wineserver" --display "$DISPLAY" --out "$out" \
   ${HB_BENCH_ONLY:+--only "$HB_BENCH_ONLY"} &
 bench_pid=$!
 wait "$bench_pid"

@@ -9,7 +9,17 @@
 //       "steps" times each call that DownloadFile makes on its own.
 //   hb-core-bench rmdir <path>
 //       the removal command run through the C run-time's system().
+//   hb-core-bench waitloop <installer.exe> <stay-ms> <pause-ms>...
+//       starts the installer as the installation run does (hidden, from the
+//       options folder's place, here C:\bench) and waits until its program
+//       file can be deleted: first with the setup's WaitUntilRemoved, then
+//       with the same loop pausing <pause-ms> between attempts. For each
+//       wait: this process's CPU as a share of one core, and the wall time.
+//   hb-core-bench progress <count>
+//       AppendProgressLine <count> times to a list box of another thread,
+//       shown and hidden, against the bare cross-thread SendMessage.
 #include <windows.h>
+#include <shellapi.h>
 #include <urlmon.h>
 #include <wininet.h>
 
@@ -24,6 +34,7 @@
 #include "bench_common.h"
 #include "files/file_primitives.h"
 #include "lang/language_file.h"
+#include "shell/main_window.h"
 #include "shell/shared_ui.h"
 
 namespace {
@@ -101,24 +112,37 @@ void Timed(StepTimes& times, const char* name, Step step) {
   times.Add(name, bench::NowMs() - start);
 }
 
-// The setup's user-interface thread in miniature: a shown window with the
-// progress list, pumping messages, so that the worker's lines cross threads.
+// The setup's user-interface thread in miniature: its main window with the
+// progress list made and shown as the setup makes and shows them, pumping
+// messages, so that the worker's lines cross threads.
 DWORD WINAPI ProgressWindowThread(LPVOID ready) {
-  hwndMain = CreateWindowExA(0, "Static", "bench", WS_POPUP | WS_VISIBLE, 0, 0, 450, 290, NULL, NULL, NULL, NULL);
-  hwndProgressList = CreateWindowExA(0, "ListBox", NULL, WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT,
-                                     10, 10, 425, 160, hwndMain, NULL, NULL, NULL);
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(NULL);
+  wc.hbrBackground = hbrBackground;
+  wc.lpszClassName = "HbBenchProgress";
+  RegisterClassA(&wc);
+  hwndMain = CreateWindowExA(0, "HbBenchProgress", "bench", WS_CAPTION, 0, 0, MainWindowWidth, MainWindowHeight, NULL,
+                             NULL, wc.hInstance, NULL);
+  ShowWindow(hwndMain, SW_SHOWNORMAL);
+  hwndProgressList = CreateControl(hwndMain, "ListBox", NULL,
+                                   WS_CHILD | WS_DISABLED | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 10, 10,
+                                   425, 160, 0);
+  ShowWindow(hwndProgressList, SW_SHOWNORMAL);
   SetEvent(static_cast<HANDLE>(ready));
   MSG msg;
   while (GetMessageA(&msg, NULL, 0, 0) > 0) DispatchMessageA(&msg);
   return 0;
 }
 
-void StartProgressWindow() {
+// The first window of a new prefix waits for Wine's desktop: seconds.
+bool StartProgressWindow() {
   HANDLE ready = CreateEventA(NULL, TRUE, FALSE, NULL);
   HANDLE thread = CreateThread(NULL, 0, ProgressWindowThread, ready, 0, NULL);
-  WaitForSingleObject(ready, 10000);
+  const bool bReady = WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0 && hwndProgressList != NULL;
   CloseHandle(ready);
   CloseHandle(thread);
+  return bReady;
 }
 
 struct Package {
@@ -145,7 +169,16 @@ bool ReadPackage(const char* manifest, int position, Package& package) {
 
 int Packages(const std::string& mode, const char* manifest, const char* updatesIni) {
   if (mode != "core" && mode != "steps") return bench::Fail("mode must be core or steps");
-  StartProgressWindow();
+  if (!StartProgressWindow()) return bench::Fail("no progress list");
+  // The setup has fetched its manifests and the language file from the same
+  // server before its first package: one untimed download does the same here
+  // (libraries loaded, connection and TLS session up).
+  Package first;
+  if (ReadPackage(manifest, 0, first)) {
+    const char warmUp[] = "C:\\bench\\warm-up.bin";
+    DownloadFile(first.netlink, warmUp);
+    RemoveUntilGone(warmUp);
+  }
   StepTimes times;
   int count = 0, failures = 0;
   const double start = bench::NowMs();
@@ -187,6 +220,60 @@ int Packages(const std::string& mode, const char* manifest, const char* updatesI
   return failures == 0 ? 0 : 1;
 }
 
+double OwnCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  const auto ms = [](const FILETIME& ft) {
+    return static_cast<double>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) /
+           10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
+int WaitLoop(const char* installer, const char* stayMs, const std::vector<int>& pauses) {
+  const char copy[] = "C:\\bench\\wait_installer.exe";
+  SetEnvironmentVariableA("HB_INSTALLER_MS", stayMs);
+  SetEnvironmentVariableA("HB_BENCH_MARKS", NULL);
+  for (int pause : pauses) {
+    if (!CopyFileA(installer, copy, FALSE)) return bench::Fail("cannot copy the installer");
+    ShellExecuteA(NULL, "open", copy, "INSTALL", NULL, SW_HIDE);
+    const double cpuStart = OwnCpuMs();
+    const double start = bench::NowMs();
+    if (pause == 0) {
+      WaitUntilRemoved(copy);
+    } else {
+      while (FileExists(copy)) {
+        remove(copy);
+        if (!FileExists(copy)) break;
+        Sleep(static_cast<DWORD>(pause));
+      }
+    }
+    const double wall = bench::NowMs() - start;
+    std::printf("wait pause_ms=%d cpu_pct=%.3f wall_ms=%.1f\n", pause == 0 ? static_cast<int>(RemoveRetryPauseMs) : pause,
+                100.0 * (OwnCpuMs() - cpuStart) / wall, wall);
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
+// Time per call of each way of reaching the other thread's list box.
+int ProgressLines(int count) {
+  if (!StartProgressWindow()) return bench::Fail("no progress list");
+  const auto perCall = [count](auto call) {
+    const double start = bench::NowMs();
+    for (int i = 0; i < count; ++i) call();
+    return (bench::NowMs() - start) / count;
+  };
+  bench::Print("sendmessage_null_ms", perCall([] { SendMessageA(hwndProgressList, WM_NULL, 0, 0); }));
+  bench::Print("addstring_ms", perCall([] { SendMessageA(hwndProgressList, LB_ADDSTRING, 0, (LPARAM) "line"); }));
+  SendMessageA(hwndProgressList, LB_RESETCONTENT, 0, 0);
+  bench::Print("append_line_shown_ms", perCall([] { AppendProgressLine("Downloading..."); }));
+  SendMessageA(hwndProgressList, LB_RESETCONTENT, 0, 0);
+  ShowWindow(hwndMain, SW_HIDE);
+  bench::Print("append_line_hidden_ms", perCall([] { AppendProgressLine("Downloading..."); }));
+  return 0;
+}
+
 int LanguageLoad(const char* file, int count) {
   const double start = bench::NowMs();
   for (int i = 0; i < count; ++i) LoadLanguageTexts(file);
@@ -213,9 +300,17 @@ int main(int argc, char** argv) {
   if (args.size() == 3 && args[0] == "langload") return LanguageLoad(args[1].c_str(), std::atoi(args[2].c_str()));
   if (args.size() == 4 && args[0] == "packages") return Packages(args[1], args[2].c_str(), args[3].c_str());
   if (args.size() == 2 && args[0] == "rmdir") return RemoveDirectoryTree(args[1]);
+  if (args.size() >= 3 && args[0] == "waitloop") {
+    std::vector<int> pauses = {0};
+    for (size_t i = 3; i < args.size(); ++i) pauses.push_back(std::atoi(args[i].c_str()));
+    return WaitLoop(args[1].c_str(), args[2].c_str(), pauses);
+  }
+  if (args.size() == 2 && args[0] == "progress") return ProgressLines(std::atoi(args[1].c_str()));
   std::fprintf(stderr,
                "usage: hb-core-bench langload <file.lng> <count>\n"
                "       hb-core-bench packages core|steps <manifest.ini> <updates.ini>\n"
-               "       hb-core-bench rmdir <path>\n");
+               "       hb-core-bench rmdir <path>\n"
+               "       hb-core-bench waitloop <installer.exe> <stay-ms> <pause-ms>...\n"
+               "       hb-core-bench progress <count>\n");
   return 2;
 }

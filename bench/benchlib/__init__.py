@@ -1,0 +1,1 @@
+"""The parts of bench/bench.py."""
