@@ -25,7 +25,7 @@ sys.dont_write_bytecode = True  # nothing of a run lands in the source tree
 
 from benchlib import scenarios  # noqa: E402
 from benchlib.bed import Bed, wineserver_pid  # noqa: E402
-from benchlib.report import load_average, write_report  # noqa: E402
+from benchlib.report import load_average, machine_details, write_report  # noqa: E402
 from benchlib.trees import SIZES, make_trees  # noqa: E402
 
 
@@ -60,7 +60,7 @@ def measure(args):
             print("%s: %s" % (name, values))
         return 0
     facts = {"sizes": sizes, "load_before": load_before, "load_after": load_average(),
-             "elapsed": time.time() - started, "series": results.series}
+             "elapsed": time.time() - started, "machine": machine_details(), "runs": args.runs, "series": results.series}
     with open(results_json(args), "w") as f:
         json.dump(facts, f)
     return render(args, facts)
@@ -75,7 +75,7 @@ def results_json(args):
 def render(args, facts):
     results = scenarios.Results()
     results.series = facts["series"]
-    write_report(args, results, facts["sizes"], facts["load_before"], facts["load_after"], facts["elapsed"])
+    write_report(args, results, facts)
     return 0
 
 

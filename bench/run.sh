@@ -11,6 +11,10 @@
 # interleaved. --quick uses small sizes and writes build/bench/results-quick.md
 # unless --out is given. Everything it starts is stopped at the end, also
 # after a failure or Ctrl+C.
+#
+# For looking into one figure: HB_BENCH_ONLY=wait,removal (parts of
+# bench/bench.py) prints those figures instead of writing the table;
+# HB_BENCH_SHELL='command' runs a command in the started bed instead.
 set -u
 cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)

@@ -203,12 +203,16 @@ class Sampler(threading.Thread):
         self.stop.set()
         self.join(5)
 
-    def cpu_between(self, start, end, column):
-        """CPU seconds used between two wall-clock times, interpolated."""
+    def cpu_between(self, start, end, column, clamp=False):
+        """CPU seconds used between two wall-clock times, interpolated; with
+        clamp, a time past the last sample (the process has ended) counts as
+        that sample."""
         def at(t):
             points = [(s[0], s[column]) for s in self.samples if s[column] is not None]
             before = [p for p in points if p[0] <= t]
             after = [p for p in points if p[0] >= t]
+            if clamp and before and not after:
+                return before[-1][1]
             if not before or not after:
                 raise RuntimeError("the sampler did not cover the wait (%d samples, setup pid %s, %s)"
                                    % (len(points), self.pid, self.failure or "no failure"))

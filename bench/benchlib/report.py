@@ -86,7 +86,9 @@ def step_table(step_runs, count):
     return rows, means, total
 
 
-def write_report(args, results, sizes, load_before, load_after, elapsed):
+def write_report(args, results, facts):
+    """facts: what measure kept besides the series (sizes, load, machine)."""
+    sizes = facts["sizes"]
     r = results.get
     big_n, big_size = sizes["big"]
     small_n, small_size = sizes["small"]
@@ -113,13 +115,13 @@ def write_report(args, results, sizes, load_before, load_after, elapsed):
     add("Written by `bash bench/run.sh%s`: %d runs of each figure (start-up %d), each run of the setup "
         "followed by its baseline, on the same server and in the same Wine prefix. Cells: median (min–max) "
         "over the runs; a ratio is taken run by run. The command took %.0f s.\n"
-        % (" --quick" if args.quick else "", args.runs, 2 * args.runs, elapsed))
+        % (" --quick" if args.quick else "", facts["runs"], 2 * facts["runs"], facts["elapsed"]))
     add("| machine | |\n|---|---|")
-    for key, value in machine_details():
+    for key, value in facts["machine"]:
         add("| %s | %s |" % (key, value))
     add("| load average | %s at the start, %s at the end: other engineers' builds and tests share the machine, "
         "so single runs scatter; the medians and the ratios within a run are what to read |\n"
-        % (load_before, load_after))
+        % (facts["load_before"], facts["load_after"]))
 
     add("## Results\n")
     add("| what | the setup | baseline in the same run | figure | goal | |")

@@ -146,7 +146,7 @@ def measure_wait(bed, results, runs, wait_ms, server_pid):
         results.add("wait.after_installer_ms", (int(values["question_epoch_us"]) / 1e6 - end) * 1000)
         results.add("wait.getprocesstimes_ms", float(values["getprocesstimes_cpu_ms"]))
         results.add("wait.proc_total_cpu_ms", sampler.cpu_between(
-            int(values["click_epoch_us"]) / 1e6, int(values["question_epoch_us"]) / 1e6, 1) * 1000)
+            int(values["click_epoch_us"]) / 1e6, int(values["question_epoch_us"]) / 1e6, 1, clamp=True) * 1000)
     # The same wait inside one program, with other pauses between the attempts.
     os.makedirs(bed.c("bench"), exist_ok=True)
     stay = min(wait_ms, 5000)
