@@ -28,13 +28,13 @@ void CreateDirectoryLevels(const char* path) {
 
 // Deletes until FileExists no longer finds the path, pausing between
 // attempts; gives up when timeoutMs has passed (INFINITE waits for ever).
-bool DeleteUntilGone(const char* path, DWORD timeoutMs) {
+bool DeleteUntilGone(const char* path, DWORD timeoutMs, DWORD pauseMs) {
   const DWORD start = GetTickCount();
   while (FileExists(path)) {
     remove(path);
     if (!FileExists(path)) break;
     if (timeoutMs != INFINITE && GetTickCount() - start >= timeoutMs) return false;
-    Sleep(RemoveRetryPauseMs);
+    Sleep(pauseMs);
   }
   return true;
 }
@@ -65,9 +65,9 @@ bool FileExists(const char* path) {
 }
 
 bool RemoveUntilGone(const char* path) {
-  return DeleteUntilGone(path, RemoveUntilGoneTimeoutMs);
+  return DeleteUntilGone(path, RemoveUntilGoneTimeoutMs, RemoveRetryPauseMs);
 }
 
 void WaitUntilRemoved(const char* path) {
-  DeleteUntilGone(path, INFINITE);
+  DeleteUntilGone(path, INFINITE, InstallerWaitPauseMs);
 }

@@ -5,6 +5,9 @@
 // between attempts.
 inline constexpr unsigned long RemoveUntilGoneTimeoutMs = 5000;
 inline constexpr unsigned long RemoveRetryPauseMs = 20;
+// The wait for a running installer lasts seconds to minutes: retrying less
+// often keeps it from costing the machine a measurable share of a core.
+inline constexpr unsigned long InstallerWaitPauseMs = 100;
 
 // Makes the six directories of the install and data trees (and their missing
 // parents) and hides the data tree.
